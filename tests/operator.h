@@ -26,9 +26,13 @@ struct BeepRecord {
   os::DWORD duration_ms = 0;
   std::uint64_t start_ms = 0;
   std::uint64_t sequence = 0;
+  // False for a frequency the platform refuses (outside 37 to 32767 Hz): the
+  // call then fails at once, without a tone.
+  bool sounded = false;
 };
 
-// No boxes or beeps recorded; every box answers IDOK after `think_ms`.
+// No boxes or beeps recorded, no answers scripted, a think time of 0: every
+// box answers IDOK at once.
 void Reset();
 // The answers of the next boxes, in order; once used up, boxes answer IDOK.
 void Answer(std::vector<int> answers);

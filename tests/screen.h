@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/api.h"
 
@@ -34,5 +35,22 @@ os::WORD Attribute();
 
 // Every byte written to standard output since the last Reset, in order.
 const std::string& Stdout();
+
+// The visible window: the top rows of the buffer at first, moved down as the
+// cursor goes below it, as a Windows console follows its cursor.
+os::SMALL_RECT Window();
+
+// One call into this backend, by its os name ("GetStdHandle",
+// "SetConsoleTextAttribute", "WriteStdout", ...), and whether it succeeded.
+struct Call {
+  std::string name;
+  bool ok = false;
+};
+// Every call since the last Reset, in order: shows what a function attempted
+// when the console refused it, and that the handle is fetched at every call.
+const std::vector<Call>& Calls();
+// The names of the calls since the last Reset, failed ones marked with '!'
+// ("SetConsoleTextAttribute!"), joined by single spaces.
+std::string CallNames();
 
 }  // namespace screen

@@ -96,33 +96,33 @@ std::uint32_t StoredCheckValue(const std::uint8_t* databuf, std::uint32_t n) {
 
 ImageVerdict ReadImageFile(const char16_t* path, std::uint8_t* databuf, std::uint32_t& n) {
   n = 0;
-  // Step 1: the version value from the name.
+  // The version value; -1 refuses the name.
   std::int32_t version = CheckImageName(path).version;
 
-  // Step 2: open without text translation.
+  // Binary: the bytes exactly as they lie in the file.
   std::FILE* SrcFile = path != nullptr ? os::_wfopen(path, u"rb") : nullptr;
 
-  // Step 3: a bad name and a missing file are refused alike.
+  // A bad name and a file that cannot be opened are refused alike.
   if (SrcFile == nullptr || version == -1) {
     if (SrcFile != nullptr) std::fclose(SrcFile);
     return ImageVerdict::kFileOpenFailed;
   }
 
-  // Step 4: one read from the start. The fill first, so an image shorter than
-  // a download stages erased flash rather than whatever databuf held before.
+  // One read from the start; a longer file is not read further. The fill
+  // first, so an image shorter than a download stages erased flash rather
+  // than whatever databuf held before.
   std::memset(databuf, 0xFF, DATABUF_SIZE);
   n = static_cast<std::uint32_t>(std::fread(databuf, 1, DATABUF_SIZE, SrcFile));
   std::fclose(SrcFile);
 
-  // Step 5: no room for a check value.
+  // Not even room for a check value.
   if (n < 4) return ImageVerdict::kCrcCheckFailed;
 
-  // Step 6: the stored value, little-endian, against the image bytes' CRC as it comes.
+  // The stored value against the image bytes' CRC, taken as it comes (no inversion).
   std::uint32_t stored = StoredCheckValue(databuf, n);
   std::uint32_t computed = Crc32Update(databuf, n - 4, CRC32_START);
   if (stored != computed) return ImageVerdict::kCrcCheckFailed;
 
-  // Step 7.
   return ImageVerdict::kAccepted;
 }
 

@@ -235,7 +235,7 @@ TEST_F(ImageFolder, ShortImageStagesErasedFlashNotLeftovers) {
                           [](std::uint8_t b) { return b == 0xFF; }));
 }
 
-TEST_F(ImageFolder, CrcRefusalReadTheFileAndTellsHowMuch) {
+TEST_F(ImageFolder, SilentCheckTellsHowManyBytesItRead) {
   Put(u"firmware/0000000A.bin", CommonCrc(10));
   static std::uint8_t databuf[image::DATABUF_SIZE];
   std::uint32_t n = 0;

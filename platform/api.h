@@ -192,8 +192,7 @@ BOOL FillConsoleOutputAttribute(HANDLE console, WORD attribute, DWORD length, CO
                                 DWORD* written);
 BOOL SetConsoleCursorPosition(HANDLE console, COORD position);
 BOOL SetConsoleTextAttribute(HANDLE console, WORD attribute);
-BOOL WriteConsoleW(HANDLE console, const WCHAR* text, DWORD length, DWORD* written,
-                   void* reserved);
+BOOL WriteConsoleW(HANDLE console, const WCHAR* text, DWORD length, DWORD* written, void* reserved);
 BOOL GetConsoleCursorInfo(HANDLE console, CONSOLE_CURSOR_INFO* info);
 BOOL SetConsoleCursorInfo(HANDLE console, const CONSOLE_CURSOR_INFO* info);
 int MultiByteToWideChar(UINT code_page, DWORD flags, const char* text, int length, WCHAR* wide,

@@ -22,7 +22,9 @@ void SetClockMode(ClockMode new_mode) {
   ResetClock();
 }
 
-ClockMode GetClockMode() { return mode; }
+ClockMode GetClockMode() {
+  return mode;
+}
 
 std::uint64_t NowMs() {
   if (mode == ClockMode::Virtual) return virtual_now;
@@ -46,10 +48,16 @@ void ResetClock() {
   sequence = 0;
 }
 
-std::uint64_t SleepCalls() { return sleep_calls; }
-std::uint64_t SleptMs() { return slept_ms; }
+std::uint64_t SleepCalls() {
+  return sleep_calls;
+}
+std::uint64_t SleptMs() {
+  return slept_ms;
+}
 
-std::uint64_t NextSequence() { return ++sequence; }
+std::uint64_t NextSequence() {
+  return ++sequence;
+}
 
 }  // namespace sim
 
@@ -61,6 +69,8 @@ void Sleep(DWORD milliseconds) {
   sim::AdvanceClock(milliseconds);
 }
 
-std::uint64_t GetTickCount64() { return sim::NowMs(); }
+std::uint64_t GetTickCount64() {
+  return sim::NowMs();
+}
 
 }  // namespace os

@@ -1,0 +1,25 @@
+# Sourced by the scripts: installs the Debian packages a step needs when they
+# are missing (on a fresh machine, as root), running apt-get update only once.
+apt_updated=0
+
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  if [ "$apt_updated" -eq 0 ]; then
+    "${sudo[@]}" apt-get update -q
+    apt_updated=1
+  fi
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# What building the tool and its tests on Linux needs.
+BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev)

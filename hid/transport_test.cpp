@@ -2,18 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run.h"
-#include "hid/binding.h"
-#include "hid/discovery.h"
 #include "tests/world.h"
 
 namespace {
-
-os::HANDLE OpenHub() {
-  world::Reset();
-  EXPECT_TRUE(LoadHidLibrary());
-  return OpenHidDevice(SENSOR_HUB_ID);
-}
 
 std::size_t PlatformCalls() {
   auto& hub = sim::TheHub();
@@ -22,7 +13,7 @@ std::size_t PlatformCalls() {
 }
 
 TEST(HidWrite, RefusesModesItDoesNotTakeWithoutAPlatformCall) {
-  os::HANDLE hub = OpenHub();
+  os::HANDLE hub = world::OpenHub();
   std::uint8_t buffer[131] = {2, 0x86, 2};
   for (int mode : {IO_INPUT, 0, -1, 4, 100}) {
     EXPECT_EQ(HidWrite(hub, mode, buffer, 131), IO_FAILED) << mode;
@@ -31,7 +22,7 @@ TEST(HidWrite, RefusesModesItDoesNotTakeWithoutAPlatformCall) {
 }
 
 TEST(HidRead, RefusesModesItDoesNotTakeAndLeavesBufferAndLength) {
-  os::HANDLE hub = OpenHub();
+  os::HANDLE hub = world::OpenHub();
   for (int mode : {IO_OUTPUT, 0, -1, 4, 100}) {
     std::uint8_t buffer[131] = {0x77};
     std::uint32_t length = 131;
@@ -43,14 +34,14 @@ TEST(HidRead, RefusesModesItDoesNotTakeAndLeavesBufferAndLength) {
 }
 
 TEST(HidWrite, OutputReportShorterThanAskedStillSucceeds) {
-  os::HANDLE hub = OpenHub();
+  os::HANDLE hub = world::OpenHub();
   std::uint8_t buffer[131] = {};
   EXPECT_EQ(HidWrite(hub, IO_OUTPUT, buffer, 131), IO_OK);  // the hub takes 64 of them
   EXPECT_EQ(sim::TheHub().counters().output_reports, 1);
 }
 
 TEST(HidRead, InputReportSetsTheLengthToTheBytesRead) {
-  os::HANDLE hub = OpenHub();
+  os::HANDLE hub = world::OpenHub();
   std::uint8_t buffer[131] = {};
   std::uint32_t length = 131;
   EXPECT_EQ(HidRead(hub, IO_INPUT, 1, buffer, length), IO_OK);
@@ -58,7 +49,7 @@ TEST(HidRead, InputReportSetsTheLengthToTheBytesRead) {
 }
 
 TEST(HidRead, FeatureKeepsTheLengthWhetherOrNotTheGetSucceeds) {
-  os::HANDLE hub = OpenHub();
+  os::HANDLE hub = world::OpenHub();
   std::uint8_t buffer[131] = {2, 0x86, 2};
   ASSERT_EQ(HidWrite(hub, IO_FEATURE, buffer, 131), IO_OK);
   std::uint32_t length = 131;
@@ -74,7 +65,7 @@ TEST(HidRead, FeatureKeepsTheLengthWhetherOrNotTheGetSucceeds) {
 }
 
 TEST(HidTransport, InvalidHandleIsPassedOnAndFails) {
-  OpenHub();
+  world::OpenHub();
   std::uint8_t buffer[131] = {2};
   std::uint32_t length = 131;
   EXPECT_EQ(HidWrite(os::INVALID_HANDLE_VALUE, IO_FEATURE, buffer, 131), IO_FAILED);

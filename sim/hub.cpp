@@ -306,6 +306,7 @@ bool Hub::GetFeature(os::HANDLE handle, std::uint8_t* report, std::size_t length
   bool speaks = role == Role::HubCol02 || role == Role::Loader;
   if (!speaks || length != kReportSize || report[0] != wanted_id) {
     os::SetLastError(os::ERROR_INVALID_PARAMETER);
+    if (length == kReportSize) Record(false, false, mode_, query_code_, report);
     return false;
   }
   if (Strikes(FaultKind::GetFails, query_code_)) {
@@ -409,8 +410,8 @@ void Hub::WriteCalibration() {
   writes_.push_back({kMarkAddress, kMemorySize - 4});
 }
 
-void Hub::Busy() {
-  busy_left_ = options_.loader_busy_forever ? -1 : options_.busy_polls;
+void Hub::Busy(bool stall) {
+  busy_left_ = stall ? -1 : options_.busy_polls;
 }
 
 void Hub::LoaderCommand(std::uint8_t code, const std::uint8_t* payload, std::size_t length) {
@@ -419,9 +420,10 @@ void Hub::LoaderCommand(std::uint8_t code, const std::uint8_t* payload, std::siz
       phase_ = LoaderPhase::Receiving;
       write_pointer_ = kFirmwareStart;
       download_complete_ = false;
-      status_ = 0;
-      state_ = kLoaderReady;
-      Busy();
+      blocks_ = 0;
+      status_ = options_.ready_status;
+      state_ = options_.ready_state;
+      Busy(options_.stall == Options::Stall::Begin);
       break;
     case kDfuData:
       if (phase_ != LoaderPhase::Receiving || write_pointer_ + length > kMemorySize) {
@@ -431,15 +433,16 @@ void Hub::LoaderCommand(std::uint8_t code, const std::uint8_t* payload, std::siz
       std::memcpy(&memory_[write_pointer_], payload, length);
       writes_.push_back({write_pointer_, write_pointer_ + length});
       write_pointer_ += length;
-      status_ = 0;
-      Busy();
+      status_ = options_.block_status;
+      ++blocks_;
+      Busy(options_.stall == Options::Stall::Block && blocks_ >= options_.stall_block);
       break;
     case kDfuEnd:
       download_complete_ = phase_ == LoaderPhase::Receiving && write_pointer_ == kMemorySize;
       phase_ = LoaderPhase::Ended;
       status_ = 0;
       state_ = kLoaderIdle;
-      Busy();
+      Busy(options_.stall == Options::Stall::End);
       break;
     case kStart:
       // The loader starts the firmware only when a whole image came in; a

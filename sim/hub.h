@@ -76,7 +76,13 @@ struct Options {
   bool refuse_report_id_2 = false;  // the fallback with report ID 0 is then needed
   bool loader_never_appears = false;
   bool hub_never_returns = false;
-  bool loader_busy_forever = false;
+  // A loader that answers busy for ever from one point of the download on.
+  enum class Stall { None, Begin, Block, End };
+  Stall stall = Stall::None;
+  int stall_block = 1;  // Stall::Block: after this block (counted from 1)
+  // What the loader answers once it is no longer busy: after CMD_DFU_BEGIN
+  // (status, state) and after each block (status).
+  std::uint8_t ready_status = 0, ready_state = 3, block_status = 0;
   std::map<int, int> ignore_commands;  // command code -> how many to ignore
   int fail_class_devs = 0;             // so many set builds fail, from the next
   int fail_detail_member = -1;         // the detail read of this member fails
@@ -189,7 +195,7 @@ class Hub {
   void LoaderCommand(std::uint8_t code, const std::uint8_t* payload, std::size_t length);
   void Reply(std::uint8_t* report);
   void WriteCalibration();
-  void Busy();
+  void Busy(bool stall);
   Reading NextReading();
 
   Options options_;
@@ -203,6 +209,7 @@ class Hub {
   int busy_left_ = 0;
   std::uint8_t after_busy_status_ = 0, after_busy_state_ = 0;
   LoaderPhase phase_ = LoaderPhase::Idle;
+  int blocks_ = 0;
   std::size_t write_pointer_ = kFirmwareStart;
   bool download_complete_ = false;
   int downloads_completed_ = 0;

@@ -67,7 +67,7 @@ bool ParseFault(const std::string& item, sim::Options& options) {
   } else if (word == "hub-never-returns") {
     options.hub_never_returns = true;
   } else if (word == "loader-busy-forever") {
-    options.loader_busy_forever = true;
+    options.stall = sim::Options::Stall::Begin;
   } else if (word == "no-hid-library") {
     options.hid_library_missing = true;
   } else if (word == "no-device-set" && ParseNumber(nth, 1, 1000000, &number)) {

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "driver/entry.h"
+#include "driver/run.h"
+#include "hid/binding.h"
+#include "hid/discovery.h"
 #include "image/image_file.h"
 
 namespace world {
@@ -14,6 +17,22 @@ void Reset(sim::Options options) {
   sim::Reset(std::move(options));
   screen::Reset();
   script::Reset();
+}
+
+os::HANDLE OpenHub(sim::Options options) {
+  bool loader = options.mode == sim::Mode::Loader;
+  world::Reset(std::move(options));
+  EXPECT_TRUE(LoadHidLibrary());
+  os::HANDLE handle = OpenHidDevice(loader ? DFU_LOADER_ID : SENSOR_HUB_ID);
+  EXPECT_NE(handle, os::INVALID_HANDLE_VALUE);
+  return handle;
+}
+
+std::vector<sim::Frame> SetFrames() {
+  std::vector<sim::Frame> sets;
+  for (const auto& frame : sim::TheHub().frames())
+    if (frame.set) sets.push_back(frame);
+  return sets;
 }
 
 int RunTool(const std::vector<std::u16string>& arguments) {

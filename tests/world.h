@@ -20,6 +20,13 @@ namespace world {
 // who answers OK at once, the virtual clock at 0.
 void Reset(sim::Options options = {});
 
+// Resets the world, binds the HID library and opens the hub: its normal-mode
+// interface, or the loader when the options put the hub in DFU mode.
+os::HANDLE OpenHub(sim::Options options = {});
+
+// The feature reports set to the hub (ok or not), in order.
+std::vector<sim::Frame> SetFrames();
+
 // Runs the tool with these arguments after the program's name; its exit code.
 int RunTool(const std::vector<std::u16string>& arguments = {});
 

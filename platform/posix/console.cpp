@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -49,8 +50,9 @@ void WriteAll(const char* bytes, std::size_t length) {
 void TerminalSize(int* width, int* height) {
   winsize size{};
   if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
-    *width = size.ws_col;
-    *height = size.ws_row;
+    // Console coordinates are 16-bit signed values.
+    *width = std::min<int>(size.ws_col, 0x7FFF);
+    *height = std::min<int>(size.ws_row, 0x7FFF);
   } else {
     *width = 80;
     *height = 24;

@@ -94,7 +94,7 @@ void Hub::EnterMode(Mode mode) {
     write_pointer_ = kFirmwareStart;
     download_complete_ = false;
   } else {
-    state_ = 0;
+    state_ = options_.normal_state;
   }
 }
 
@@ -287,7 +287,7 @@ bool Hub::SetFeature(os::HANDLE handle, const std::uint8_t* report, std::size_t 
     return false;
   }
   Record(true, true, mode_, code, report);
-  if (code & 0x80) {
+  if (IsQuery(code)) {
     query_code_ = code;
     query_length_ = report[2];
     query_index_ = static_cast<std::uint16_t>(report[2] | (report[3] << 8));
@@ -357,15 +357,16 @@ void Hub::Reply(std::uint8_t* report) {
 }
 
 void Hub::Command(std::uint8_t code, const std::uint8_t* payload, std::size_t length) {
+  if (mode_ == Mode::Loader) {
+    LoaderCommand(code, payload, length);
+    return;
+  }
   auto limit = options_.ignore_commands.find(code);
   if (limit != options_.ignore_commands.end() && ignored_[code] < limit->second) {
     ++ignored_[code];
     return;
   }
-  if (mode_ == Mode::Normal)
-    NormalCommand(code);
-  else if (mode_ == Mode::Loader)
-    LoaderCommand(code, payload, length);
+  NormalCommand(code);
 }
 
 void Hub::NormalCommand(std::uint8_t code) {

@@ -29,6 +29,11 @@ constexpr std::uint16_t kMarkAddress = kCalibrationStart;
 using Memory = std::array<std::uint8_t, kMemorySize>;
 using Report = std::array<std::uint8_t, kReportSize>;
 
+// The hub's query codes; every other code is a command.
+inline bool IsQuery(std::uint8_t code) {
+  return code >= 0x83 && code <= 0x86;
+}
+
 // The HID interface class identifier {4D1E55B2-F16F-11CF-88CB-001111000030}.
 extern const os::GUID kHidGuid;
 
@@ -83,7 +88,8 @@ struct Options {
   // What the loader answers once it is no longer busy: after CMD_DFU_BEGIN
   // (status, state) and after each block (status).
   std::uint8_t ready_status = 0, ready_state = 3, block_status = 0;
-  std::map<int, int> ignore_commands;  // command code -> how many to ignore
+  std::map<int, int> ignore_commands;  // normal-mode command code -> how many to ignore
+  std::uint8_t normal_state = 0;       // the state the hub reports on entering normal mode
   int fail_class_devs = 0;             // so many set builds fail, from the next
   int fail_detail_member = -1;         // the detail read of this member fails
   std::u16string fail_open_fragment;   // opening a path containing this fails

@@ -58,7 +58,7 @@ std::vector<std::uint8_t> SetCodes() {
 std::vector<std::uint8_t> CommandsTaken() {
   std::vector<std::uint8_t> codes;
   for (const auto& frame : sim::TheHub().frames())
-    if (frame.set && frame.ok && !(frame.code & 0x80)) codes.push_back(frame.code);
+    if (frame.set && frame.ok && !sim::IsQuery(frame.code)) codes.push_back(frame.code);
   return codes;
 }
 

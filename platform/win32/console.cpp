@@ -25,18 +25,6 @@ const wchar_t* Real(const os::WCHAR* text) {
   return reinterpret_cast<const wchar_t*>(text);
 }
 
-// The runtime opens stdout in text mode, which would turn every "\n" of the
-// tool's "\n\r" line ends into "\r\n". Messages must leave as the tool wrote
-// them, on a console as in a redirected file, so the stream goes binary once
-// before its first byte.
-void MakeStdoutBinary() {
-  static const bool done = [] {
-    _setmode(_fileno(stdout), _O_BINARY);
-    return true;
-  }();
-  (void)done;
-}
-
 }  // namespace
 
 namespace os {
@@ -89,7 +77,12 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, const char* text, int lengt
 }
 
 void WriteStdout(const char* bytes, std::size_t length) {
-  MakeStdoutBinary();
+  // The runtime opens stdout in text mode, which would turn each "\n" of the
+  // tool's "\n\r" line ends into "\r\n". The bytes leave as the tool wrote
+  // them, on a console as in a redirected file: binary mode, set at every
+  // write so it holds whatever stdout was pointed at meanwhile.
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
   // Flushed at once: the console calls that follow write straight to the
   // console and must not overtake bytes still held in the stream's buffer.
   std::fwrite(bytes, 1, length, stdout);

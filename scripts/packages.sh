@@ -21,5 +21,8 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# What building the tool and its tests on Linux needs.
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+# What building the tool and its tests on Linux needs; sensorhub reaches the
+# hub through hidapi's hidraw flavour and reads sysfs through libudev.
+BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config libhidapi-dev libudev-dev)
+# What the hidraw tests need on top: a fake sysfs and /dev under umockdev.
+HIDRAW_TEST_PACKAGES=(umockdev libumockdev-dev)

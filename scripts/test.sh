@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${HIDRAW_TEST_PACKAGES[@]}"
 
 for preset in linux asan; do
   echo "=== $preset ==="

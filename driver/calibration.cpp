@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "console/console.h"
+#include "hid/transport.h"
 #include "protocol/frames.h"
 #include "protocol/reads.h"
 
@@ -27,6 +28,7 @@ constexpr char kStep3Banner[] = "===============Step3===============";
 constexpr char16_t kFailedText[] = u"Calibration & Validation FAILED";
 constexpr char16_t kLightFailCaption[] = u"Ambient Light & Proximity Validation Fail";
 constexpr char16_t kMotionFailCaption[] = u"Accelerometer & Gyroscope Validation Fail";
+constexpr char16_t kStalledCaption[] = u"Sensor Hub Not Responding";
 
 constexpr std::int32_t kLightReadings = 100;
 constexpr std::int32_t kMotionReadings = 50;
@@ -47,6 +49,17 @@ void WriteLine(int x, int y, const char* text) {
   console::WriteTextAt(x, y, text, static_cast<int>(std::strlen(text)));
 }
 
+// How long the hub has left the tool with nothing to do.
+class Stall {
+ public:
+  Stall() : since_(os::GetTickCount64()) {}
+  void Acted() { since_ = os::GetTickCount64(); }
+  bool Expired() const { return os::GetTickCount64() - since_ >= HUB_STALL_LIMIT_MS; }
+
+ private:
+  std::uint64_t since_;
+};
+
 class Sequence {
  public:
   explicit Sequence(RunValues& run) : run_(run), hub_(run.hub), record_(run.record) {}
@@ -66,9 +79,11 @@ class Sequence {
   void PollLoop() {
     std::int32_t& counter = run_.counter;
     counter = 0;
+    Stall stall;
     for (;;) {
       std::uint8_t status = 0, state = 0;
       QueryStatus(hub_, &status, &state);
+      bool acted = true;
       switch (state) {
         case STATE_START:
           CMD_STATE_10(hub_);
@@ -83,6 +98,7 @@ class Sequence {
             ++counter;
           } else {
             CMD_STATE_12(hub_);
+            acted = false;  // the hub has yet to move on
           }
           break;
         case STATE_LIGHT_CHECK:
@@ -125,11 +141,20 @@ class Sequence {
           counter = 0;
           break;
         case STATE_LEVEL:
-          LevelLoop();
-          PassEnding();
+          if (LevelLoop())
+            PassEnding();
+          else
+            FailureEnding(kStalledCaption);
           return;
         default:
+          acted = false;
           break;
+      }
+      if (acted) {
+        stall.Acted();
+      } else if (stall.Expired()) {
+        FailureEnding(kStalledCaption);
+        return;
       }
     }
   }
@@ -156,10 +181,15 @@ class Sequence {
   }
 
   // Shows the hub's level every 50 ms until it reaches 3; no state is polled.
-  void LevelLoop() {
+  // False when the hub stopped answering on the way.
+  bool LevelLoop() {
+    Stall silence;
     do {
       os::Sleep(kLevelPauseMs);
-      ReadSensorData(hub_, &record_);
+      if (ReadSensorData(hub_, &record_) == IO_OK)
+        silence.Acted();
+      else if (silence.Expired())
+        return false;
       std::snprintf(buf_, kLineLimit, "LEVEL=%d", record_.level);
       WriteLine(38, 18, buf_);
     } while (record_.level != kLevelDone);
@@ -167,6 +197,7 @@ class Sequence {
     os::Sleep(500);
     os::Beep(750, 1000);
     CMD_STATE_20(hub_);
+    return true;
   }
 
   void PassEnding() {

@@ -44,19 +44,22 @@ int QueryCommand(os::HANDLE handle, std::uint8_t query, int length, std::uint8_t
   fp[0] = report_id;
   fp[1] = query;
   fp[2] = static_cast<std::uint8_t>(length);
-  if (HidWrite(handle, IO_FEATURE, fp.data(), FEATURE_PACKET_SIZE) != IO_OK) {
+  int set = HidWrite(handle, IO_FEATURE, fp.data(), FEATURE_PACKET_SIZE);
+  if (set != IO_OK) {
     // The reply is then asked for with report ID 0 too, whatever this set did.
     report_id = FALLBACK_REPORT_ID;
     fp[0] = report_id;
     fp[1] = query;
     fp[2] = static_cast<std::uint8_t>(length);
-    HidWrite(handle, IO_FEATURE, fp.data(), FEATURE_PACKET_SIZE);
+    set = HidWrite(handle, IO_FEATURE, fp.data(), FEATURE_PACKET_SIZE);
   }
   std::uint32_t len2 = FEATURE_PACKET_SIZE;
   int result = HidRead(handle, IO_FEATURE, report_id, fp.data(), len2);
   // A failed get still hands on the frame as it stands.
   std::memcpy(reply, &fp[1], static_cast<std::size_t>(length));
-  return result;
+  // When no request reached the hub, a reply that comes all the same answers
+  // an earlier one: it is not this query's answer.
+  return set == IO_OK ? result : IO_FAILED;
 }
 
 int QueryIndexed(os::HANDLE handle, std::uint8_t query, std::uint16_t index, int length,
@@ -67,12 +70,14 @@ int QueryIndexed(os::HANDLE handle, std::uint8_t query, std::uint16_t index, int
   fp[1] = query;
   fp[2] = static_cast<std::uint8_t>(index & 0xFF);
   fp[3] = static_cast<std::uint8_t>(index >> 8);
-  // No fallback here: a failed set shows only in the get that follows.
-  HidWrite(handle, IO_FEATURE, fp.data(), FEATURE_PACKET_SIZE);
+  // No fallback here.
+  int set = HidWrite(handle, IO_FEATURE, fp.data(), FEATURE_PACKET_SIZE);
   std::uint32_t len2 = FEATURE_PACKET_SIZE;
   int result = HidRead(handle, IO_FEATURE, REPORT_ID, fp.data(), len2);
   std::memcpy(reply, &fp[4], static_cast<std::size_t>(length));
-  return result;
+  // A reply got after a failed set answers an earlier request (the chunk
+  // before, say): passing it on as this one's would corrupt what is read.
+  return set == IO_OK ? result : IO_FAILED;
 }
 
 namespace {

@@ -41,11 +41,13 @@ constexpr std::uint8_t QRY_STATUS = 0x86;
 int SendCommand(os::HANDLE handle, std::uint8_t command, int length, const std::uint8_t* payload);
 
 // A plain query for `length` reply bytes (at most 130): reply bytes 1 to
-// length go to `reply`, also when the get fails. Result: the get's.
+// length go to `reply`, also when the get fails. Result: the get's, or
+// IO_FAILED when neither set went through.
 int QueryCommand(os::HANDLE handle, std::uint8_t query, int length, std::uint8_t* reply);
 
 // A query with a 16-bit index: reply bytes 4 to 3+length (at most 127) go to
-// `reply`, also when the get fails. Result: the get's.
+// `reply`, also when the get fails. Result: the get's, or IO_FAILED when the
+// set failed.
 int QueryIndexed(os::HANDLE handle, std::uint8_t query, std::uint16_t index, int length,
                  std::uint8_t* reply);
 

@@ -131,11 +131,31 @@ TEST(QueryCommand, AfterAFailedSetAsksWithReportIdZeroEvenWhenTheFallbackFailed)
   EXPECT_EQ(frames[2].bytes[0], 0x00);  // the get, with report ID 0
 }
 
-TEST(QueryIndexed, HasNoFallbackAndAFailedSetShowsOnlyInTheGet) {
-  os::HANDLE hub = world::OpenHub(FirstSetsFail(1));
+TEST(QueryIndexed, HasNoFallbackAndAFailedSetFailsThoughTheGetSucceeds) {
+  os::HANDLE hub = world::OpenHub();
   std::uint8_t chunk[60];
-  EXPECT_EQ(QueryIndexed(hub, code::QRY_MEMORY, 0, 60, chunk), IO_OK);
-  EXPECT_EQ(world::SetFrames().size(), 1u);
+  ASSERT_EQ(QueryIndexed(hub, code::QRY_MEMORY, 0, 60, chunk), IO_OK);
+  sim::TheHub().options().faults = {{sim::FaultKind::SetFails, 1}};
+  // The hub still answers its last request, chunk 0, not chunk 1.
+  EXPECT_EQ(QueryIndexed(hub, code::QRY_MEMORY, 1, 60, chunk), IO_FAILED);
+  EXPECT_EQ(chunk[0], sim::TheHub().memory()[0]);
+  EXPECT_EQ(world::SetFrames().size(), 2u);
+  EXPECT_EQ(sim::TheHub().frames().back().set, false);  // the get was made
+}
+
+TEST(QueryCommand, FailsWhenNeitherSetWentThrough) {
+  os::HANDLE hub = world::OpenHub(FirstSetsFail(1));
+  std::uint8_t status_reply[2];
+  EXPECT_EQ(QueryCommand(hub, code::QRY_STATUS, 2, status_reply), IO_FAILED);
+}
+
+TEST(QueryCommand, SucceedsWhenTheFallbackSetWentThrough) {
+  sim::Options options;
+  options.refuse_report_id_2 = true;
+  os::HANDLE hub = world::OpenHub(options);
+  std::uint8_t status_reply[2] = {0xEE, 0xEE};
+  EXPECT_EQ(QueryCommand(hub, code::QRY_STATUS, 2, status_reply), IO_OK);
+  EXPECT_EQ(status_reply[0], 0);
 }
 
 TEST(FailedGet, HandsOnTheFrameAsItStands) {

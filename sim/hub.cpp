@@ -1,6 +1,8 @@
 #include "sim/hub.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "sim/clock.h"
@@ -238,6 +240,11 @@ bool Hub::Strikes(FaultKind kind, std::uint8_t code) {
 }
 
 void Hub::Transfer() {
+  if (++exchanges_ > options_.runaway_exchanges) {
+    std::fprintf(stderr, "simulated hub: the tool is stuck after %llu exchanges\n",
+                 static_cast<unsigned long long>(exchanges_ - 1));
+    std::abort();
+  }
   if (options_.link_ms <= 0) return;
   link_debt_ms_ += options_.link_ms;
   if (link_debt_ms_ >= 1) {
@@ -408,7 +415,8 @@ void Hub::WriteCalibration() {
   memory_[kMarkAddress] = 0xC8;
   for (std::size_t i = kMarkAddress + 1; i < kMemorySize - 4; ++i)
     memory_[i] = static_cast<std::uint8_t>((i * 31 + options_.seed) & 0xFF);
-  writes_.push_back({kMarkAddress, kMemorySize - 4});
+  writes_.push_back(
+      {kMarkAddress, {memory_.begin() + kMarkAddress, memory_.begin() + kMemorySize - 4}, false});
 }
 
 void Hub::Busy(bool stall) {
@@ -432,7 +440,7 @@ void Hub::LoaderCommand(std::uint8_t code, const std::uint8_t* payload, std::siz
         break;
       }
       std::memcpy(&memory_[write_pointer_], payload, length);
-      writes_.push_back({write_pointer_, write_pointer_ + length});
+      writes_.push_back({write_pointer_, {payload, payload + length}, true});
       write_pointer_ += length;
       status_ = options_.block_status;
       ++blocks_;

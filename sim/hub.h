@@ -76,6 +76,9 @@ struct Options {
   std::uint32_t level_step_ms = 400;  // state 18: level rises by one each step
   double link_ms = 0;                 // virtual time each transfer takes
   bool record_frames = true;
+  // A tool that keeps talking past this many exchanges is stuck: the model
+  // stops the program rather than let a test hang.
+  std::uint64_t runaway_exchanges = 50'000'000;
 
   // Faults.
   bool refuse_report_id_2 = false;  // the fallback with report ID 0 is then needed
@@ -145,8 +148,14 @@ class Hub {
   std::uint8_t mark() const { return memory_[kMarkAddress]; }
   const std::vector<Frame>& frames() const { return frames_; }
   Counters& counters() { return counters_; }
-  // Ranges written into memory, [begin, end), in order.
-  const std::vector<std::pair<std::size_t, std::size_t>>& writes() const { return writes_; }
+  // Every write into memory, in order: where, what, and whether the loader
+  // made it (or the hub's own calibration).
+  struct Write {
+    std::size_t address;
+    std::vector<std::uint8_t> bytes;
+    bool by_loader;
+  };
+  const std::vector<Write>& writes() const { return writes_; }
   int downloads_completed() const { return downloads_completed_; }
 
   // The bus as SetupDi shows it now.
@@ -226,7 +235,7 @@ class Hub {
   std::map<int, int> ignored_;
   std::vector<Frame> frames_;
   Counters counters_;
-  std::vector<std::pair<std::size_t, std::size_t>> writes_;
+  std::vector<Write> writes_;
   std::vector<std::unique_ptr<OpenFile>> files_;
   struct DeviceSet {
     std::vector<std::u16string> paths;
@@ -235,6 +244,7 @@ class Hub {
   std::vector<std::unique_ptr<DeviceSet>> sets_;
   std::mt19937 random_;
   double link_debt_ms_ = 0;
+  std::uint64_t exchanges_ = 0;
 };
 
 // The one hub of the simulated world, behind the sim devices backend.

@@ -300,3 +300,54 @@ TEST(CalibrationRun, CounterStartsAtZeroAfterAnErase) {
 }
 
 }  // namespace
+
+namespace {
+
+struct StallCase {
+  const char* name;
+  sim::Options options;
+};
+
+sim::Options Vanishes(std::uint8_t code, int nth) {
+  sim::Options options;
+  options.vanish_ms = 0;  // gone for good
+  options.faults = {{sim::FaultKind::Vanishes, nth, code}};
+  return options;
+}
+
+sim::Options StartLost() {
+  sim::Options options;
+  options.faults = {{sim::FaultKind::SetFails, 1, code::CMD_START}};  // ID 0 is refused too
+  return options;
+}
+
+sim::Options StuckInState10() {
+  sim::Options options;
+  options.ignore_commands[code::CMD_STATE_12] = 1000000;
+  return options;
+}
+
+class Stalled : public ::testing::TestWithParam<StallCase> {};
+
+TEST_P(Stalled, EndsAsFailedAfterTenIdleSeconds) {
+  sim::Options options = GetParam().options;
+  options.link_ms = 0.25;  // polls take time, as on a real link
+  world::Reset(options);
+  EXPECT_EQ(world::RunTool(), 0);
+  const auto& boxes = script::Boxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back().text, u"Calibration & Validation FAILED");
+  EXPECT_EQ(boxes.back().caption, u"Sensor Hub Not Responding");
+  EXPECT_GE(boxes.back().shown_ms, HUB_STALL_LIMIT_MS);
+  EXPECT_TRUE(script::Beeps().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Stalled,
+    ::testing::Values(StallCase{"HubGoneWhilePolling", Vanishes(code::QRY_STATUS, 150)},
+                      StallCase{"HubGoneInTheLevelLoop", Vanishes(code::QRY_SENSOR_DATA, 204)},
+                      StallCase{"StartNeverTaken", StartLost()},
+                      StallCase{"HubNeverLeavesState10", StuckInState10()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

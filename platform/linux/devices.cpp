@@ -120,7 +120,9 @@ bool IsCompositeNode(udev* context, const std::string& node) {
 }
 
 // False when the HID layer cannot be used at all; an empty list is a bus with
-// no HID device on it.
+// no HID device on it. hidapi 0.13 lists one entry per collection that has a
+// usage, nested ones included: a descriptor with nested collections gets more
+// "&col" paths than Windows gives it, all of them on the same node.
 bool ListPresent(std::vector<Present>* present) {
   if (hid_init() != 0) return false;
   hid_device_info* list = hid_enumerate(0, 0);

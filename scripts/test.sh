@@ -14,6 +14,9 @@ for preset in linux asan; do
   ctest --preset "$preset" -j 2
 done
 
+echo "=== memcheck ==="
+scripts/memcheck.sh build/linux
+
 if [ -x scripts/test-windows.sh ]; then
   echo "=== windows ==="
   scripts/test-windows.sh

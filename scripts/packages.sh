@@ -26,3 +26,5 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config libhidapi-dev libudev-dev)
 # What the hidraw tests need on top: a fake sysfs and /dev under umockdev.
 HIDRAW_TEST_PACKAGES=(umockdev libumockdev-dev)
+# libFuzzer targets: clang and its runtime libraries.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -17,6 +17,9 @@ done
 echo "=== memcheck ==="
 scripts/memcheck.sh build/linux
 
+echo "=== fuzz ==="
+scripts/fuzz.sh
+
 if [ -x scripts/test-windows.sh ]; then
   echo "=== windows ==="
   scripts/test-windows.sh

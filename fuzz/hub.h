@@ -1,0 +1,78 @@
+// The hub of the fuzz programs: the devices concern of the os seam, answering
+// from the fuzz input. Every set and get takes its outcome (taken, failed, the
+// hub vanishes) from the next input byte, and the replies come from the input
+// too: wholly (Replies::Raw), or only where a real hub is free to answer
+// anything (Replies::Model: status, state and readings from the input, memory
+// chunks from the hub's memory, the mark from its calibration area, and a
+// loader that writes the blocks it takes as a real one does).
+//
+// Time is the simulated world's virtual clock; each transfer costs 1 ms, so
+// every wait the tool measures on the tick count runs out. After `budget`
+// transfers the hub leaves the bus for good, so a run that keeps talking ends
+// as soon as the tool gives up on a silent hub; one that never gives up hangs
+// and libFuzzer reports the timeout.
+//
+// Every frame the tool sets is checked as it arrives (131 bytes, report ID 2
+// or 0, nothing beyond its payload); a bad one aborts with a message.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace fuzzhub {
+
+constexpr std::size_t kReportSize = 131;
+constexpr std::size_t kMemorySize = 0x8000;
+using Report = std::array<std::uint8_t, kReportSize>;
+using Memory = std::array<std::uint8_t, kMemorySize>;
+
+enum class Replies { Raw, Model };
+enum class Mode { Normal, Loader, Gone };
+
+// Delays on the virtual clock; kNever: the change never comes.
+constexpr std::uint32_t kNever = 0xFFFFFFFFu;
+
+struct Setup {
+  Replies replies = Replies::Raw;
+  Mode mode = Mode::Normal;
+  std::uint8_t mark = 0xFF;        // the calibration mark, at 0x7C00
+  std::uint32_t enter_ms = 1200;   // CMD_ENTER_DFU until the loader is on the bus
+  std::uint32_t return_ms = 1800;  // the loader's CMD_START until the hub is back
+  std::uint32_t vanish_ms = 1500;  // a vanished device is back after this
+  std::uint32_t budget = 8000;     // transfers before the hub leaves for good
+};
+
+// One feature report as the hub saw it: as set, or as handed back by a get.
+struct Exchange {
+  bool set = true;
+  bool ok = true;
+  Mode mode = Mode::Normal;
+  std::uint8_t code = 0;  // a get: the code of the query it answers
+  Report bytes{};
+};
+
+// A new world on the input: a fresh hub, the clock at 0, the input's cursor at
+// its first byte. The input must outlive the run.
+void Start(const std::uint8_t* data, std::size_t size, const Setup& setup);
+
+// The next input byte, 0 once the input is used up. The harnesses draw their
+// own choices from the same stream.
+std::uint8_t Next();
+bool InputLeft();
+
+const std::vector<Exchange>& Exchanges();
+const Memory& InitialMemory();
+const Memory& HubMemory();
+Mode CurrentMode();
+// Downloads the loader took whole and started (CMD_START after a full image).
+int DownloadsCompleted();
+// Handles opened and not closed.
+int OpenHandles();
+
+// The device path fragments the hub shows, as the tool looks for them.
+extern const char16_t kHubPath[];
+extern const char16_t kLoaderPath[];
+
+}  // namespace fuzzhub

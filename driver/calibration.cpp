@@ -22,6 +22,9 @@ const char16_t START_PROMPT[] =
 namespace {
 
 constexpr char kTitle[] = "Velkor Sensor Calibration & Validation Tool\t(V1.70)";
+constexpr char kRuleLine[] =
+    "================================================================================";
+static_assert(sizeof kRuleLine == 80 + 1);
 constexpr char kStep1Banner[] = "===============Step1===============";
 constexpr char kStep2Banner[] = "===============Step2===============";
 constexpr char kStep3Banner[] = "===============Step3===============";
@@ -70,12 +73,12 @@ class Sequence {
     console::ClearScreen();
     WriteLine(20, 1, kTitle);
     console::GotoXY(0, 2);
-    os::Printf("%s",
-               "================================================================================");
+    os::Printf("%s", kRuleLine);
     CMD_START(hub_);
   }
 
-  // Polls without end; returns when an ending or a cancelled box ends the run.
+  // Polls the hub's state and runs that state's step, back to back; returns
+  // when an ending or a cancelled box ends the run.
   void PollLoop() {
     std::int32_t& counter = run_.counter;
     counter = 0;

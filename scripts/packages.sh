@@ -28,3 +28,5 @@ BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config libhi
 HIDRAW_TEST_PACKAGES=(umockdev libumockdev-dev)
 # libFuzzer targets: clang and its runtime libraries.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# sensorhub-bench (built by the linux preset when present).
+BENCH_PACKAGES=(libbenchmark-dev)

@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${HIDRAW_TEST_PACKAGES[@]}"
+ensure_packages "${BENCH_PACKAGES[@]}"
 
 for preset in linux asan; do
   echo "=== $preset ==="

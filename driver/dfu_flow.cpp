@@ -39,12 +39,7 @@ bool WaitForHubReturn(RunValues& run) {
       if (run.loader != os::INVALID_HANDLE_VALUE && DfuDownload(run.loader) == 1)
         os::CloseHandle(run.loader);
     }
-    ++run.counter;
-    os::Sleep(ATTEMPT_WAIT_MS);
-    if (run.hub == os::INVALID_HANDLE_VALUE && run.counter >= ATTEMPT_LIMIT) {
-      os::Printf("Can not found HID Sensor Device!!\n\r");
-      return false;
-    }
+    if (!EndAttempt(run)) return false;
   }
   return true;
 }

@@ -27,12 +27,7 @@ bool Discover(RunValues& run) {
       run.loader = OpenHidDevice(DFU_LOADER_ID);
       if (run.loader != os::INVALID_HANDLE_VALUE) return true;
     }
-    ++run.counter;
-    os::Sleep(ATTEMPT_WAIT_MS);
-    if (run.hub == os::INVALID_HANDLE_VALUE && run.counter >= ATTEMPT_LIMIT) {
-      os::Printf("Can not found HID Sensor Device!!\n\r");
-      return false;
-    }
+    if (!EndAttempt(run)) return false;
   }
   return true;
 }

@@ -16,6 +16,12 @@ constexpr os::DWORD ATTEMPT_WAIT_MS = 500;
 
 enum class RunMode { Calibration, Update };
 
+struct RunValues;
+
+// Ends one attempt of a search for the hub: counts it and waits 500 ms. False,
+// once told, when the hub is still not open after the 20th attempt.
+bool EndAttempt(RunValues& run);
+
 struct RunValues {
   RunMode mode = RunMode::Calibration;
   os::HANDLE hub = os::INVALID_HANDLE_VALUE;

@@ -18,12 +18,6 @@ os::HANDLE OpenLoader(sim::Options options = {}) {
   return loader;
 }
 
-std::string Progress(int blocks) {
-  std::string text;
-  for (int i = 1; i <= blocks; ++i) text += "Data Transfer=" + std::to_string(64 * i) + "\r";
-  return text;
-}
-
 int OkSets(std::uint8_t code) {
   int count = 0;
   for (const auto& frame : world::SetFrames())
@@ -36,7 +30,7 @@ TEST(DfuDownload, SendsTheDownloadRegionAndStartsTheFirmware) {
   sim::Memory before = sim::TheHub().memory();
   EXPECT_EQ(DfuDownload(loader), 1);
 
-  EXPECT_EQ(world::Stdout(), Progress(448));
+  EXPECT_EQ(world::Stdout(), world::Progress(448));
   const auto& memory = sim::TheHub().memory();
   EXPECT_TRUE(std::equal(memory.begin() + 0x1000, memory.end(), DeviceImage + 0x1000));
   EXPECT_TRUE(std::equal(memory.begin(), memory.begin() + 0x1000, before.begin()));
@@ -86,7 +80,7 @@ TEST_P(DownloadFailure, EndsAsTheHandshakeSays) {
   os::HANDLE loader = OpenLoader(options);
   EXPECT_EQ(DfuDownload(loader), c.result);
   EXPECT_EQ(OkSets(code::CMD_DFU_DATA), c.blocks_taken);
-  EXPECT_EQ(world::Stdout(), Progress(c.progress));
+  EXPECT_EQ(world::Stdout(), world::Progress(c.progress));
   EXPECT_EQ(world::CountSets(code::CMD_DFU_END) > 0 ? OkSets(code::CMD_DFU_END) : 0, c.ends);
   EXPECT_EQ(world::CountSets(code::CMD_START) > 0, c.started);
 }

@@ -267,20 +267,24 @@ void Hub::Record(bool set, bool ok, Mode mode, std::uint8_t code, const std::uin
   frames_.push_back(frame);
 }
 
-bool Hub::SetFeature(os::HANDLE handle, const std::uint8_t* report, std::size_t length) {
+// Whether a feature report gets through to the hub: the handle's device is
+// still on the bus, and Windows accepts the length and the report ID (it
+// checks them against the collection's descriptor before anything is sent).
+bool Hub::Passes(bool set, os::HANDLE handle, const std::uint8_t* report, std::size_t length) {
   Transfer();
   CatchUp();
   Role role;
   if (!Usable(Find(handle), &role)) return false;
-  // Windows checks the length and the report ID against the collection's
-  // descriptor before anything reaches the device.
   std::uint8_t wanted_id = options_.refuse_report_id_2 ? 0 : 2;
   bool speaks = role == Role::HubCol02 || role == Role::Loader;
-  if (!speaks || length != kReportSize || report[0] != wanted_id) {
-    os::SetLastError(os::ERROR_INVALID_PARAMETER);
-    if (length == kReportSize) Record(true, false, mode_, report[1], report);
-    return false;
-  }
+  if (speaks && length == kReportSize && report[0] == wanted_id) return true;
+  os::SetLastError(os::ERROR_INVALID_PARAMETER);
+  if (length == kReportSize) Record(set, false, mode_, set ? report[1] : query_code_, report);
+  return false;
+}
+
+bool Hub::SetFeature(os::HANDLE handle, const std::uint8_t* report, std::size_t length) {
+  if (!Passes(true, handle, report, length)) return false;
   std::uint8_t code = report[1];
   if (Strikes(FaultKind::Vanishes, code)) {
     Record(true, false, mode_, code, report);
@@ -305,17 +309,7 @@ bool Hub::SetFeature(os::HANDLE handle, const std::uint8_t* report, std::size_t 
 }
 
 bool Hub::GetFeature(os::HANDLE handle, std::uint8_t* report, std::size_t length) {
-  Transfer();
-  CatchUp();
-  Role role;
-  if (!Usable(Find(handle), &role)) return false;
-  std::uint8_t wanted_id = options_.refuse_report_id_2 ? 0 : 2;
-  bool speaks = role == Role::HubCol02 || role == Role::Loader;
-  if (!speaks || length != kReportSize || report[0] != wanted_id) {
-    os::SetLastError(os::ERROR_INVALID_PARAMETER);
-    if (length == kReportSize) Record(false, false, mode_, query_code_, report);
-    return false;
-  }
+  if (!Passes(false, handle, report, length)) return false;
   if (Strikes(FaultKind::GetFails, query_code_)) {
     Record(false, false, mode_, query_code_, report);
     os::SetLastError(os::ERROR_GEN_FAILURE);

@@ -199,6 +199,7 @@ class Hub {
   std::vector<Device> Devices() const;
   OpenFile* Find(os::HANDLE handle);
   bool Usable(const OpenFile* file, Role* role);
+  bool Passes(bool set, os::HANDLE handle, const std::uint8_t* report, std::size_t length);
   bool Strikes(FaultKind kind, std::uint8_t code);
   void Vanish();
   void EnterMode(Mode mode);

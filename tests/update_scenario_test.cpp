@@ -12,16 +12,6 @@ const std::string kFailed = "\n\r========Update Failed!!========\n\r";
 const std::string kNotFound = "Can not found HID Sensor Device!!\n\r";
 const std::string kEnterDfuFailed = "\n\r========Enter DFU Mode Failed!!========\n\r";
 
-std::string Progress() {
-  std::string text;
-  for (int i = 1; i <= 448; ++i) text += "Data Transfer=" + std::to_string(64 * i) + "\r";
-  return text;
-}
-
-bool Same(const sim::Memory& memory, std::size_t from, std::size_t to, const std::uint8_t* bytes) {
-  return std::equal(memory.begin() + from, memory.begin() + to, bytes);
-}
-
 bool AllFF(const sim::Memory& memory, std::size_t from, std::size_t to) {
   return std::all_of(memory.begin() + from, memory.begin() + to, [](auto b) { return b == 0xFF; });
 }
@@ -45,10 +35,10 @@ sim::Options Calibrated(std::uint8_t mark = 200) {
 TEST(UpdateRun, FullWithHubInNormalModeDoesNotWaitForItsReturn) {
   Update update({});
   EXPECT_EQ(update.Run(), 0);
-  EXPECT_EQ(world::Stdout(), "Calibrated:255\n\r" + Progress() + kCompleted);
+  EXPECT_EQ(world::Stdout(), "Calibrated:255\n\r" + world::Progress() + kCompleted);
   const auto& memory = sim::TheHub().memory();
-  EXPECT_TRUE(Same(memory, 0x1000, 0x8000, update.image.data()));
-  EXPECT_TRUE(Same(memory, 0, 0x1000, update.before.data()));
+  EXPECT_TRUE(world::Same(memory, 0x1000, 0x8000, update.image.data()));
+  EXPECT_TRUE(world::Same(memory, 0, 0x1000, update.before.data()));
   EXPECT_GE(world::CountSets(code::CMD_ENTER_DFU), 1);
   // Discovery's wait and the waits for the loader; none after the download:
   // the hub is still on its way back when the run ends.
@@ -61,20 +51,20 @@ TEST(UpdateRun, FullWithOnlyTheLoaderFoundSendsNoEnterDfuAndWaitsForTheHub) {
   options.mode = sim::Mode::Loader;
   Update update(options);
   EXPECT_EQ(update.Run(), 0);
-  EXPECT_EQ(world::Stdout(), "Calibrated:0\n\r" + Progress() + kCompleted);
+  EXPECT_EQ(world::Stdout(), "Calibrated:0\n\r" + world::Progress() + kCompleted);
   EXPECT_EQ(world::CountSets(code::CMD_ENTER_DFU), 0);
   EXPECT_EQ(sim::TheHub().mode(), sim::Mode::Normal);
-  EXPECT_TRUE(Same(sim::TheHub().memory(), 0x1000, 0x8000, update.image.data()));
+  EXPECT_TRUE(world::Same(sim::TheHub().memory(), 0x1000, 0x8000, update.image.data()));
   EXPECT_EQ(sim::TheHub().OpenHandles(), 0);
 }
 
 TEST(UpdateRun, KeepLeavesTheCalibrationAreaAsReadBack) {
   Update update(Calibrated());
   EXPECT_EQ(update.Run(), 0);
-  EXPECT_EQ(world::Stdout(), "Calibrated:200\n\r" + Progress() + kCompleted);
+  EXPECT_EQ(world::Stdout(), "Calibrated:200\n\r" + world::Progress() + kCompleted);
   const auto& memory = sim::TheHub().memory();
-  EXPECT_TRUE(Same(memory, 0x1000, 0x7C00, update.image.data()));
-  EXPECT_TRUE(Same(memory, 0x7C00, 0x8000, update.before.data() + 0x7C00));
+  EXPECT_TRUE(world::Same(memory, 0x1000, 0x7C00, update.image.data()));
+  EXPECT_TRUE(world::Same(memory, 0x7C00, 0x8000, update.before.data() + 0x7C00));
   // "Update Completed" only once the hub was back.
   EXPECT_EQ(sim::TheHub().mode(), sim::Mode::Normal);
   EXPECT_EQ(sim::TheHub().OpenHandles(), 0);
@@ -88,9 +78,9 @@ TEST(CalibrationRun, EraseBlanksTheCalibrationButItsLastFourBytes) {
   const std::string start = "Calibrated:200\n\rErase calibrated data\n\r";
   EXPECT_EQ(world::Stdout().substr(0, start.size()), start);
   const auto& memory = sim::TheHub().memory();
-  EXPECT_TRUE(Same(memory, 0, 0x7C00, before.data()));
+  EXPECT_TRUE(world::Same(memory, 0, 0x7C00, before.data()));
   EXPECT_TRUE(AllFF(memory, 0x7C00, 0x7FFC));
-  EXPECT_TRUE(Same(memory, 0x7FFC, 0x8000, before.data() + 0x7FFC));
+  EXPECT_TRUE(world::Same(memory, 0x7FFC, 0x8000, before.data() + 0x7FFC));
   // The sequence began on the hub handle that the wait opened.
   ASSERT_EQ(script::Boxes().size(), 1u);
   EXPECT_EQ(script::Boxes()[0].caption, u"Step 1.");
@@ -118,9 +108,9 @@ TEST_P(Mark, DecidesBetweenKeepAndFull) {
   EXPECT_EQ(update.Run(), 0);
   const auto& memory = sim::TheHub().memory();
   if (GetParam().keeps_calibration)
-    EXPECT_TRUE(Same(memory, 0x7C00, 0x8000, update.before.data() + 0x7C00));
+    EXPECT_TRUE(world::Same(memory, 0x7C00, 0x8000, update.before.data() + 0x7C00));
   else
-    EXPECT_TRUE(Same(memory, 0x7C00, 0x8000, update.image.data() + 0x6C00));
+    EXPECT_TRUE(world::Same(memory, 0x7C00, 0x8000, update.image.data() + 0x6C00));
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, Mark,
@@ -136,9 +126,7 @@ sim::Options FailTenthBlockOnce(sim::Options options = {}) {
 TEST(FailedDownload, FullReportsItAndEnds) {
   Update update(FailTenthBlockOnce());
   EXPECT_EQ(update.Run(), 0);
-  std::string progress;
-  for (int i = 1; i <= 9; ++i) progress += "Data Transfer=" + std::to_string(64 * i) + "\r";
-  EXPECT_EQ(world::Stdout(), "Calibrated:255\n\r" + progress + kFailed);
+  EXPECT_EQ(world::Stdout(), "Calibrated:255\n\r" + world::Progress(9) + kFailed);
   EXPECT_EQ(sim::TheHub().OpenHandles(), 1);  // the hub handle from discovery; the loader's closed
 }
 
@@ -149,8 +137,8 @@ TEST(FailedDownload, KeepDownloadsAgainWhenTheLoaderIsFoundAndCompletes) {
   EXPECT_EQ(world::Stdout().find(kFailed), std::string::npos);
   EXPECT_EQ(world::CountSets(code::CMD_DFU_BEGIN), 2);
   const auto& memory = sim::TheHub().memory();
-  EXPECT_TRUE(Same(memory, 0x1000, 0x7C00, update.image.data()));
-  EXPECT_TRUE(Same(memory, 0x7C00, 0x8000, update.before.data() + 0x7C00));
+  EXPECT_TRUE(world::Same(memory, 0x1000, 0x7C00, update.image.data()));
+  EXPECT_TRUE(world::Same(memory, 0x7C00, 0x8000, update.before.data() + 0x7C00));
 }
 
 TEST(FailedDownload, EraseDownloadsAgainThenCalibrates) {
@@ -219,7 +207,7 @@ TEST(UpdateRun, ShortImageStagesErasedFlashBeyondTheFile) {
   update.image = world::PatternImage(100);
   EXPECT_EQ(update.Run(), 0);
   const auto& memory = sim::TheHub().memory();
-  EXPECT_TRUE(Same(memory, 0x1000, 0x1000 + 100, update.image.data()));
+  EXPECT_TRUE(world::Same(memory, 0x1000, 0x1000 + 100, update.image.data()));
   EXPECT_TRUE(AllFF(memory, 0x1000 + 104, 0x8000));  // after the file's own check value
 }
 

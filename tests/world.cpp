@@ -80,6 +80,16 @@ std::filesystem::path TempDir() {
   return dir;
 }
 
+std::string Progress(int blocks) {
+  std::string text;
+  for (int i = 1; i <= blocks; ++i) text += "Data Transfer=" + std::to_string(64 * i) + "\r";
+  return text;
+}
+
+bool Same(const sim::Memory& memory, std::size_t from, std::size_t to, const std::uint8_t* bytes) {
+  return std::equal(memory.begin() + from, memory.begin() + to, bytes);
+}
+
 std::u16string Widen(const std::string& text) {
   return std::u16string(text.begin(), text.end());
 }

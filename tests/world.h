@@ -54,4 +54,10 @@ std::vector<std::uint8_t> PatternImage(std::size_t size = 0x7000, std::uint8_t s
 
 std::u16string Widen(const std::string& text);
 
+// What a download prints after `blocks` blocks: "Data Transfer=64\r" and on.
+std::string Progress(int blocks = 448);
+
+// Whether memory[from, to) holds `bytes`.
+bool Same(const sim::Memory& memory, std::size_t from, std::size_t to, const std::uint8_t* bytes);
+
 }  // namespace world

@@ -81,16 +81,6 @@ os::HANDLE Open(const std::u16string& path) {
                          nullptr);
 }
 
-std::string Progress() {
-  std::string text;
-  for (int i = 1; i <= 448; ++i) text += "Data Transfer=" + std::to_string(64 * i) + "\r";
-  return text;
-}
-
-bool Same(const sim::Memory& memory, std::size_t from, std::size_t to, const std::uint8_t* bytes) {
-  return std::equal(memory.begin() + from, memory.begin() + to, bytes);
-}
-
 // A new hub, and the bus showing it, as a search would find it.
 void Fresh(sim::Options options = {}) {
   world::Reset(std::move(options));
@@ -419,10 +409,10 @@ TEST(HidrawRun, FullUpdateFollowsTheHubIntoItsLoader) {
   int requests = bus->FeatureRequests();
   EXPECT_EQ(world::RunTool({world::WriteImageFile(image)}), 0);
 
-  EXPECT_EQ(world::Stdout(), "Calibrated:255\n\r" + Progress() + kCompleted);
+  EXPECT_EQ(world::Stdout(), "Calibrated:255\n\r" + world::Progress() + kCompleted);
   const auto& memory = sim::TheHub().memory();
-  EXPECT_TRUE(Same(memory, 0x1000, 0x8000, image.data()));
-  EXPECT_TRUE(Same(memory, 0, 0x1000, before.data()));
+  EXPECT_TRUE(world::Same(memory, 0x1000, 0x8000, image.data()));
+  EXPECT_TRUE(world::Same(memory, 0, 0x1000, before.data()));
   // The hub left, the loader came on the lowest free node; the run ends
   // while the hub is on its way back.
   EXPECT_EQ(EventsFrom(first), (std::vector<std::string>{"-hidraw1 4721:0800", "-hidraw2 4721:0800",
@@ -438,10 +428,10 @@ TEST(HidrawRun, KeepUpdateWaitsForTheHubToComeBack) {
   auto image = world::PatternImage();
   EXPECT_EQ(world::RunTool({world::WriteImageFile(image)}), 0);
 
-  EXPECT_EQ(world::Stdout(), "Calibrated:200\n\r" + Progress() + kCompleted);
+  EXPECT_EQ(world::Stdout(), "Calibrated:200\n\r" + world::Progress() + kCompleted);
   const auto& memory = sim::TheHub().memory();
-  EXPECT_TRUE(Same(memory, 0x1000, 0x7C00, image.data()));
-  EXPECT_TRUE(Same(memory, 0x7C00, 0x8000, before.data() + 0x7C00));
+  EXPECT_TRUE(world::Same(memory, 0x1000, 0x7C00, image.data()));
+  EXPECT_TRUE(world::Same(memory, 0x7C00, 0x8000, before.data() + 0x7C00));
   EXPECT_EQ(
       EventsFrom(first),
       (std::vector<std::string>{"-hidraw1 4721:0800", "-hidraw2 4721:0800", "+hidraw1 4721:df25",

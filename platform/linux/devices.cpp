@@ -249,7 +249,9 @@ bool Whole(int transferred, os::ULONG length) {
   return true;
 }
 
-os::BOOLEAN OS_WINAPI SetFeature(os::HANDLE handle, void* report, os::ULONG length) {
+// One whole report through hidapi, as a HID.DLL entry point moves it.
+template <typename Transfer>
+os::BOOLEAN WholeReport(os::HANDLE handle, void* report, os::ULONG length, Transfer transfer) {
   OpenDevice* device = FindDevice(handle);
   if (device == nullptr) return 0;
   if (report == nullptr || length == 0) {
@@ -257,32 +259,20 @@ os::BOOLEAN OS_WINAPI SetFeature(os::HANDLE handle, void* report, os::ULONG leng
     return 0;
   }
   errno = 0;
-  int sent = hid_send_feature_report(device->device, static_cast<unsigned char*>(report), length);
-  return Whole(sent, length) ? 1 : 0;
+  int moved = transfer(device->device, static_cast<unsigned char*>(report), length);
+  return Whole(moved, length) ? 1 : 0;
+}
+
+os::BOOLEAN OS_WINAPI SetFeature(os::HANDLE handle, void* report, os::ULONG length) {
+  return WholeReport(handle, report, length, hid_send_feature_report);
 }
 
 os::BOOLEAN OS_WINAPI GetFeature(os::HANDLE handle, void* report, os::ULONG length) {
-  OpenDevice* device = FindDevice(handle);
-  if (device == nullptr) return 0;
-  if (report == nullptr || length == 0) {
-    Fail(os::ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  errno = 0;
-  int got = hid_get_feature_report(device->device, static_cast<unsigned char*>(report), length);
-  return Whole(got, length) ? 1 : 0;
+  return WholeReport(handle, report, length, hid_get_feature_report);
 }
 
 os::BOOLEAN OS_WINAPI GetInputReport(os::HANDLE handle, void* report, os::ULONG length) {
-  OpenDevice* device = FindDevice(handle);
-  if (device == nullptr) return 0;
-  if (report == nullptr || length == 0) {
-    Fail(os::ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  errno = 0;
-  int got = hid_get_input_report(device->device, static_cast<unsigned char*>(report), length);
-  return Whole(got, length) ? 1 : 0;
+  return WholeReport(handle, report, length, hid_get_input_report);
 }
 
 template <typename Function>

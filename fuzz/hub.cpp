@@ -139,9 +139,14 @@ void CatchUp() {
   }
 }
 
+// A tool still talking this long after the hub left for good never gives up.
+constexpr std::uint32_t kRunawayTransfers = 200000;
+
 // Each transfer costs a millisecond of the link, and one of the budget.
 void Transfer() {
   sim::AdvanceClock(1);
+  fuzzcheck::Check(world.transfers < world.setup.budget + kRunawayTransfers,
+                   "the tool keeps talking to a hub that has left the bus for good");
   if (++world.transfers > world.setup.budget && !world.gone_for_good) {
     world.gone_for_good = true;
     world.pending = false;
@@ -157,6 +162,12 @@ void Vanish() {
 }
 
 Outcome Draw() {
+  if (world.setup.replies == Replies::Model) {
+    for (const auto& at : world.setup.faults)
+      if (at.transfer == world.transfers)
+        return at.fault == Fault::Vanishes ? Outcome::Vanishes : Outcome::Fails;
+    return Outcome::Taken;
+  }
   std::uint8_t b = Next();
   if (b == 0xFF) return Outcome::Vanishes;
   if (b >= 0xF0) return Outcome::Fails;

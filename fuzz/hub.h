@@ -9,8 +9,9 @@
 // Time is the simulated world's virtual clock; each transfer costs 1 ms, so
 // every wait the tool measures on the tick count runs out. After `budget`
 // transfers the hub leaves the bus for good, so a run that keeps talking ends
-// as soon as the tool gives up on a silent hub; one that never gives up hangs
-// and libFuzzer reports the timeout.
+// as soon as the tool gives up on a silent hub. A tool that keeps talking to
+// the silent hub is stopped with a message 200000 transfers later; one that
+// waits for ever without talking shows as libFuzzer's timeout.
 //
 // Every frame the tool sets is checked as it arrives (131 bytes, report ID 2
 // or 0, nothing beyond its payload); a bad one aborts with a message.
@@ -31,6 +32,14 @@ using Memory = std::array<std::uint8_t, kMemorySize>;
 enum class Replies { Raw, Model };
 enum class Mode { Normal, Loader, Gone };
 
+// A fault that strikes one transfer (counted from 1, sets and gets alike):
+// the set or get fails, or the hub vanishes from the bus with it.
+enum class Fault { Fails, Vanishes };
+struct FaultAt {
+  std::uint32_t transfer;
+  Fault fault;
+};
+
 // Delays on the virtual clock; kNever: the change never comes.
 constexpr std::uint32_t kNever = 0xFFFFFFFFu;
 
@@ -42,6 +51,10 @@ struct Setup {
   std::uint32_t return_ms = 1800;  // the loader's CMD_START until the hub is back
   std::uint32_t vanish_ms = 1500;  // a vanished device is back after this
   std::uint32_t budget = 8000;     // transfers before the hub leaves for good
+  // Replies::Model: the transfers these strike fail, the others go through;
+  // no input byte decides an outcome, so a fault deep in a run costs the
+  // input three bytes instead of one per transfer before it.
+  std::vector<FaultAt> faults;
 };
 
 // One feature report as the hub saw it: as set, or as handed back by a get.

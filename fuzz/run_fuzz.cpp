@@ -14,7 +14,10 @@
 // Input: flags (bit 0 calibration run, bit 1 hub starts in loader mode, bits
 // 2-4 the operator's answers: cancel where set), the mark, the loader's
 // appearance, the hub's return and a vanished hub's return (each x 20 ms, 255
-// never), the budget (x 40 transfers over 2000), then the hub's stream.
+// never), the budget (x 40 transfers over 2000); then the faults: a count (up
+// to 16) and three bytes each (the transfer, 14 bits little-endian, counted
+// from 1; the kind, vanishing when its low two bits are set, failing
+// otherwise); then the hub's stream of replies.
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -123,7 +126,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   setup.return_ms = Delay(data[3]);
   setup.vanish_ms = Delay(data[4]);
   setup.budget = 2000 + data[5] * 40u;
-  fuzzhub::Start(data + kSetupBytes, size - kSetupBytes, setup);
+  std::size_t at = kSetupBytes;
+  std::size_t faults = at < size ? data[at++] % 17 : 0;
+  for (std::size_t i = 0; i < faults && at + 3 <= size; ++i, at += 3) {
+    std::uint32_t transfer = (data[at] | (data[at + 1] & 0x3F) << 8) + 1u;
+    bool vanishes = (data[at + 2] & 3) == 3;
+    setup.faults.push_back({transfer, vanishes ? fuzzhub::Fault::Vanishes : fuzzhub::Fault::Fails});
+  }
+  fuzzhub::Start(data + at, size - at, setup);
 
   screen::Reset();
   script::Reset();

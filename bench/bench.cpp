@@ -26,8 +26,6 @@
 // the hub is found back.
 #include <benchmark/benchmark.h>
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

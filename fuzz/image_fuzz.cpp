@@ -12,8 +12,6 @@
 //         bit 3  ask with a null path
 //         bits 4-7  extend the file by that many 4 KiB of its own bytes, past
 //                   what databuf holds
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -105,8 +103,8 @@ bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   if (file == nullptr) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = std::fclose(file) == 0 && ok;
-  struct stat info {};
-  return ok && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  std::error_code error;
+  return ok && std::filesystem::is_regular_file(path, error);
 }
 
 void RemoveFolder() {
@@ -179,8 +177,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       !relative && !null_path && !(flags & 4) && !name.empty() && WriteFile(disk_path, bytes);
   // A bare name that happens to name something in the working folder is no
   // case of this harness.
-  struct stat info {};
-  if (relative && !name.empty() && stat(Utf8(name).c_str(), &info) == 0) return 0;
+  std::error_code error;
+  if (relative && !name.empty() && std::filesystem::exists(Utf8(name), error)) return 0;
 
   std::uint32_t version = 0;
   bool name_ok = !null_path && NameAccepted(path, &version);

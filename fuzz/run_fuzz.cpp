@@ -18,8 +18,6 @@
 // to 16) and three bytes each (the transfer, 14 bits little-endian, counted
 // from 1; the kind, vanishing when its low two bits are set, failing
 // otherwise); then the hub's stream of replies.
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

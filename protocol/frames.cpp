@@ -56,7 +56,7 @@ int QueryCommand(os::HANDLE handle, std::uint8_t query, int length, std::uint8_t
   std::uint32_t len2 = FEATURE_PACKET_SIZE;
   int result = HidRead(handle, IO_FEATURE, report_id, fp.data(), len2);
   // A failed get still hands on the frame as it stands.
-  std::memcpy(reply, &fp[1], static_cast<std::size_t>(length));
+  if (length > 0) std::memcpy(reply, &fp[1], static_cast<std::size_t>(length));
   // When no request reached the hub, a reply that comes all the same answers
   // an earlier one: it is not this query's answer.
   return set == IO_OK ? result : IO_FAILED;
@@ -74,7 +74,7 @@ int QueryIndexed(os::HANDLE handle, std::uint8_t query, std::uint16_t index, int
   int set = HidWrite(handle, IO_FEATURE, fp.data(), FEATURE_PACKET_SIZE);
   std::uint32_t len2 = FEATURE_PACKET_SIZE;
   int result = HidRead(handle, IO_FEATURE, REPORT_ID, fp.data(), len2);
-  std::memcpy(reply, &fp[4], static_cast<std::size_t>(length));
+  if (length > 0) std::memcpy(reply, &fp[4], static_cast<std::size_t>(length));
   // A reply got after a failed set answers an earlier request (the chunk
   // before, say): passing it on as this one's would corrupt what is read.
   return set == IO_OK ? result : IO_FAILED;

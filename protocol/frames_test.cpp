@@ -111,6 +111,12 @@ TEST(SendCommand, FailsOnlyWhenBothAttemptsFailAndTriesNoThird) {
   EXPECT_EQ(world::SetFrames().size(), 2u);
 }
 
+TEST(Queries, OfNoReplyBytesNeedNoReplyBuffer) {
+  os::HANDLE hub = world::OpenHub();
+  EXPECT_EQ(QueryCommand(hub, code::QRY_STATUS, 0, nullptr), IO_OK);
+  EXPECT_EQ(QueryIndexed(hub, code::QRY_MEMORY, 0, 0, nullptr), IO_OK);
+}
+
 TEST(SendCommand, RefusesLengthsBeyondTheFrameWithoutSending) {
   os::HANDLE hub = world::OpenHub();
   std::uint8_t big[200] = {};

@@ -1,36 +1,32 @@
-// The hub of the fuzz programs: the devices concern of the os seam, answering
+// The hub of the fuzz programs: the simulated hub, with its free choices taken
 // from the fuzz input. Every set and get takes its outcome (taken, failed, the
-// hub vanishes) from the next input byte, and the replies come from the input
-// too: wholly (Replies::Raw), or only where a real hub is free to answer
-// anything (Replies::Model: status, state and readings from the input, memory
-// chunks from the hub's memory, the mark from its calibration area, and a
-// loader that writes the blocks it takes as a real one does).
+// hub vanishes) from the input, and so do the replies: wholly
+// (Replies::Raw), or only where a real hub is free to answer anything
+// (Replies::Model: status, state and readings from the input; memory, the
+// mark and the loader's writes are the simulated hub's own).
 //
 // Time is the simulated world's virtual clock; each transfer costs 1 ms, so
 // every wait the tool measures on the tick count runs out. After `budget`
 // transfers the hub leaves the bus for good, so a run that keeps talking ends
-// as soon as the tool gives up on a silent hub. A tool that keeps talking to
-// the silent hub is stopped with a message 200000 transfers later; one that
-// waits for ever without talking shows as libFuzzer's timeout.
+// as soon as the tool gives up on a silent hub; one that never gives up is
+// stopped by the simulated hub 200000 transfers later.
 //
 // Every frame the tool sets is checked as it arrives (131 bytes, report ID 2
 // or 0, nothing beyond its payload); a bad one aborts with a message.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "sim/hub.h"
+
 namespace fuzzhub {
 
-constexpr std::size_t kReportSize = 131;
-constexpr std::size_t kMemorySize = 0x8000;
-using Report = std::array<std::uint8_t, kReportSize>;
-using Memory = std::array<std::uint8_t, kMemorySize>;
+using Mode = sim::Mode;
+using Exchange = sim::Frame;
 
 enum class Replies { Raw, Model };
-enum class Mode { Normal, Loader, Gone };
 
 // A fault that strikes one transfer (counted from 1, sets and gets alike):
 // the set or get fails, or the hub vanishes from the bus with it.
@@ -57,17 +53,8 @@ struct Setup {
   std::vector<FaultAt> faults;
 };
 
-// One feature report as the hub saw it: as set, or as handed back by a get.
-struct Exchange {
-  bool set = true;
-  bool ok = true;
-  Mode mode = Mode::Normal;
-  std::uint8_t code = 0;  // a get: the code of the query it answers
-  Report bytes{};
-};
-
-// A new world on the input: a fresh hub, the clock at 0, the input's cursor at
-// its first byte. The input must outlive the run.
+// A new world on the input: a fresh simulated hub, the clock at 0, the
+// input's cursor at its first byte. The input must outlive the run.
 void Start(const std::uint8_t* data, std::size_t size, const Setup& setup);
 
 // The next input byte, 0 once the input is used up. The harnesses draw their
@@ -76,16 +63,13 @@ std::uint8_t Next();
 bool InputLeft();
 
 const std::vector<Exchange>& Exchanges();
-const Memory& InitialMemory();
-const Memory& HubMemory();
-Mode CurrentMode();
+const sim::Memory& InitialMemory();
+const sim::Memory& HubMemory();
 // Downloads the loader took whole and started (CMD_START after a full image).
 int DownloadsCompleted();
 // Handles opened and not closed.
 int OpenHandles();
-
-// The device path fragments the hub shows, as the tool looks for them.
-extern const char16_t kHubPath[];
-extern const char16_t kLoaderPath[];
+// Calls made on a handle after it was closed.
+int ClosedHandleUses();
 
 }  // namespace fuzzhub

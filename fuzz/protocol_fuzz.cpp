@@ -18,6 +18,7 @@
 #include "protocol/dfu.h"
 #include "protocol/frames.h"
 #include "protocol/reads.h"
+#include "sim/hub.h"
 #include "tests/screen.h"
 
 namespace {
@@ -259,6 +260,8 @@ void Reports(os::HANDLE hub) {
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   fuzzcheck::Check(LoadHidLibrary(), "the HID library binds");
+  fuzzcheck::Check(sim::TheHub().counters().load_flags == os::LOAD_LIBRARY_SEARCH_SYSTEM32,
+                   "HID.DLL loaded from the system directory only");
   return 0;
 }
 
@@ -316,5 +319,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (hub != os::INVALID_HANDLE_VALUE) os::CloseHandle(hub);
   Check(fuzzhub::OpenHandles() == 0, "every handle closed");
+  Check(fuzzhub::ClosedHandleUses() == 0, "a handle used after it was closed");
   return 0;
 }

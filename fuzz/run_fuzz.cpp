@@ -146,6 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (calibration_run) argv[1] = nullptr;
   tool::wmain(calibration_run ? 1 : 2, argv);
   if (show) Show();
+  Check(fuzzhub::ClosedHandleUses() == 0, "a handle used after it was closed");
+  Check(sim::TheHub().counters().load_flags == os::LOAD_LIBRARY_SEARCH_SYSTEM32,
+        "HID.DLL loaded from the system directory only");
 
   const auto& before = fuzzhub::InitialMemory();
   const auto& after = fuzzhub::HubMemory();

@@ -20,7 +20,7 @@ constexpr std::uint8_t kEnterDfu = 0x00, kStart = 0x01, kDfuBegin = 0x02, kDfuEn
                        kState16 = 0x10, kState18 = 0x12, kState19 = 0x13, kState20 = 0x14,
                        kStop = 0xFE;
 constexpr std::uint8_t kSensorData = 0x83, kMemoryChunk = 0x84, kInfo = 0x85, kStatus = 0x86;
-constexpr std::uint8_t kBusy = 2, kLoaderIdle = 2, kLoaderReady = 3, kLoaderError = 4;
+constexpr std::uint8_t kBusy = 2, kLoaderIdle = 2, kLoaderError = 4;
 constexpr std::size_t kChunk = 60;
 
 #define GUID_TEXT u"{4d1e55b2-f16f-11cf-88cb-001111000030}"
@@ -133,8 +133,9 @@ std::vector<std::u16string> Hub::Paths() {
 }
 
 os::HDEVINFO Hub::BuildSet() {
-  if (options_.fail_class_devs > 0) {
-    --options_.fail_class_devs;
+  bool builds = !options_.script || options_.script->SetBuilds();
+  if (options_.fail_class_devs > 0 || !builds) {
+    if (builds) --options_.fail_class_devs;
     os::SetLastError(os::ERROR_GEN_FAILURE);
     return os::INVALID_HANDLE_VALUE;
   }
@@ -186,8 +187,11 @@ os::HANDLE Hub::Open(const char16_t* path) {
 }
 
 Hub::OpenFile* Hub::Find(os::HANDLE handle) {
-  for (auto& file : files_)
-    if (file.get() == handle && !file->closed) return file.get();
+  for (auto& file : files_) {
+    if (file.get() != handle) continue;
+    if (!file->closed) return file.get();
+    ++counters_.closed_handle_uses;
+  }
   return nullptr;
 }
 
@@ -228,6 +232,31 @@ bool Hub::Usable(const OpenFile* file, Role* role) {
   return true;
 }
 
+// A transfer that got through to the hub and fails there, or takes the hub
+// off the bus with it. The caller's buffer is left as it was.
+bool Hub::Refused(bool set, std::uint8_t code, const std::uint8_t* report) {
+  Outcome outcome = Decide(set, code);
+  if (outcome == Outcome::Taken) return false;
+  Record(set, false, mode_, code, report);
+  if (outcome == Outcome::Vanishes) {
+    Vanish();
+    os::SetLastError(os::ERROR_DEVICE_NOT_CONNECTED);
+  } else {
+    os::SetLastError(os::ERROR_GEN_FAILURE);
+  }
+  return true;
+}
+
+// The script's choice and the fault table together: a vanishing beats a failure.
+Outcome Hub::Decide(bool set, std::uint8_t code) {
+  Outcome chosen = options_.script ? options_.script->Decide(set) : Outcome::Taken;
+  bool vanishes = set && Strikes(FaultKind::Vanishes, code);
+  bool fails = Strikes(set ? FaultKind::SetFails : FaultKind::GetFails, code);
+  if (chosen == Outcome::Vanishes || vanishes) return Outcome::Vanishes;
+  if (chosen == Outcome::Fails || fails) return Outcome::Fails;
+  return Outcome::Taken;
+}
+
 bool Hub::Strikes(FaultKind kind, std::uint8_t code) {
   bool strikes = false;
   for (std::size_t i = 0; i < options_.faults.size(); ++i) {
@@ -240,6 +269,11 @@ bool Hub::Strikes(FaultKind kind, std::uint8_t code) {
 }
 
 void Hub::Transfer() {
+  if (options_.script && options_.script->Leaves() && !left_for_good_) {
+    left_for_good_ = true;
+    pending_.reset();
+    EnterMode(Mode::Gone);
+  }
   if (++exchanges_ > options_.runaway_exchanges) {
     std::fprintf(stderr, "simulated hub: the tool is stuck after %llu exchanges\n",
                  static_cast<unsigned long long>(exchanges_ - 1));
@@ -274,7 +308,11 @@ bool Hub::Passes(bool set, os::HANDLE handle, const std::uint8_t* report, std::s
   Transfer();
   CatchUp();
   Role role;
-  if (!Usable(Find(handle), &role)) return false;
+  if (!Usable(Find(handle), &role)) {
+    // Sent all the same: the record shows what the tool tried on a dead handle.
+    if (length == kReportSize) Record(set, false, mode_, set ? report[1] : query_code_, report);
+    return false;
+  }
   std::uint8_t wanted_id = options_.refuse_report_id_2 ? 0 : 2;
   bool speaks = role == Role::HubCol02 || role == Role::Loader;
   if (speaks && length == kReportSize && report[0] == wanted_id) return true;
@@ -284,23 +322,13 @@ bool Hub::Passes(bool set, os::HANDLE handle, const std::uint8_t* report, std::s
 }
 
 bool Hub::SetFeature(os::HANDLE handle, const std::uint8_t* report, std::size_t length) {
+  if (options_.script) options_.script->Saw(true, report, length);
   if (!Passes(true, handle, report, length)) return false;
   std::uint8_t code = report[1];
-  if (Strikes(FaultKind::Vanishes, code)) {
-    Record(true, false, mode_, code, report);
-    Vanish();
-    os::SetLastError(os::ERROR_DEVICE_NOT_CONNECTED);
-    return false;
-  }
-  if (Strikes(FaultKind::SetFails, code)) {
-    Record(true, false, mode_, code, report);
-    os::SetLastError(os::ERROR_GEN_FAILURE);
-    return false;
-  }
+  if (Refused(true, code, report)) return false;
   Record(true, true, mode_, code, report);
   if (IsQuery(code)) {
     query_code_ = code;
-    query_length_ = report[2];
     query_index_ = static_cast<std::uint16_t>(report[2] | (report[3] << 8));
   } else {
     Command(code, report + 3, std::min<std::size_t>(report[2], kReportSize - 3));
@@ -309,12 +337,9 @@ bool Hub::SetFeature(os::HANDLE handle, const std::uint8_t* report, std::size_t 
 }
 
 bool Hub::GetFeature(os::HANDLE handle, std::uint8_t* report, std::size_t length) {
+  if (options_.script) options_.script->Saw(false, report, length);
   if (!Passes(false, handle, report, length)) return false;
-  if (Strikes(FaultKind::GetFails, query_code_)) {
-    Record(false, false, mode_, query_code_, report);
-    os::SetLastError(os::ERROR_GEN_FAILURE);
-    return false;
-  }
+  if (Refused(false, query_code_, report)) return false;
   Reply(report);
   Record(false, true, mode_, query_code_, report);
   return true;
@@ -322,6 +347,7 @@ bool Hub::GetFeature(os::HANDLE handle, std::uint8_t* report, std::size_t length
 
 void Hub::Reply(std::uint8_t* report) {
   std::memset(report + 1, 0, kReportSize - 1);
+  if (options_.script && options_.script->Answer(query_code_, report)) return;
   switch (query_code_) {
     case kStatus:
       if (busy_left_ != 0) {
@@ -515,12 +541,17 @@ std::array<std::uint8_t, 60> Hub::SensorRecord() {
 }
 
 bool Hub::ReadInput(os::HANDLE handle, std::uint8_t* buffer, std::size_t length, std::size_t* got) {
+  Transfer();
   CatchUp();
   Role role;
   if (!Usable(Find(handle), &role)) return false;
   constexpr std::size_t kInputReport = 64;
   if (role != Role::HubCol02 || length < kInputReport) {
     os::SetLastError(os::ERROR_INVALID_USER_BUFFER);
+    return false;
+  }
+  if (options_.script && options_.script->Decide(false) != Outcome::Taken) {
+    os::SetLastError(os::ERROR_GEN_FAILURE);
     return false;
   }
   // Input report 1: the live reading.

@@ -61,7 +61,29 @@ struct Fault {
   int count = 1;
 };
 
+// What becomes of a transfer that reaches the hub.
+enum class Outcome { Taken, Fails, Vanishes };
+
+// A source for the hub's free choices, for programs that explore them (the
+// fuzzers): what becomes of each transfer, what the hub answers where a real
+// hub may answer anything, when the system cannot list the bus, and when the
+// hub leaves it for good. The hub's own model decides whatever a script leaves.
+class Script {
+ public:
+  virtual ~Script() = default;
+  // Every feature report set or got, as the tool hands it over.
+  virtual void Saw(bool /*set*/, const std::uint8_t* /*report*/, std::size_t /*length*/) {}
+  virtual Outcome Decide(bool /*set*/) { return Outcome::Taken; }
+  // Writes the reply to a query into bytes 1 to 130 (cleared); false leaves
+  // the hub's own reply.
+  virtual bool Answer(std::uint8_t /*code*/, std::uint8_t* /*report*/) { return false; }
+  virtual bool SetBuilds() { return true; }
+  // Asked at every transfer: true once the hub is to leave the bus for good.
+  virtual bool Leaves() { return false; }
+};
+
 struct Options {
+  Script* script = nullptr;  // not owned; outlives the hub
   Mode mode = Mode::Normal;
   std::uint32_t appears_ms = 0;            // the hub is off the bus until then
   std::optional<Memory> memory;            // initial memory; a built-in pattern otherwise
@@ -134,6 +156,8 @@ struct Counters {
   os::DWORD load_flags = 0;
   // Detail reads whose buffer size differed from the size the size query gave.
   int detail_size_mismatches = 0;
+  // Calls made on a handle the tool had already closed.
+  int closed_handle_uses = 0;
 };
 
 class Hub {
@@ -201,6 +225,8 @@ class Hub {
   bool Usable(const OpenFile* file, Role* role);
   bool Passes(bool set, os::HANDLE handle, const std::uint8_t* report, std::size_t length);
   bool Strikes(FaultKind kind, std::uint8_t code);
+  Outcome Decide(bool set, std::uint8_t code);
+  bool Refused(bool set, std::uint8_t code, const std::uint8_t* report);
   void Vanish();
   void EnterMode(Mode mode);
   void Record(bool set, bool ok, Mode mode, std::uint8_t code, const std::uint8_t* bytes);
@@ -223,7 +249,6 @@ class Hub {
   std::uint8_t state_ = 0;
   std::uint64_t state18_since_ = 0;
   int busy_left_ = 0;
-  std::uint8_t after_busy_status_ = 0, after_busy_state_ = 0;
   LoaderPhase phase_ = LoaderPhase::Idle;
   int blocks_ = 0;
   std::size_t write_pointer_ = kFirmwareStart;
@@ -231,7 +256,6 @@ class Hub {
   int downloads_completed_ = 0;
   std::uint8_t query_code_ = 0;
   std::uint16_t query_index_ = 0;
-  std::uint8_t query_length_ = 0;
   std::map<std::size_t, int> fault_seen_;  // fault index -> matching exchanges so far
   std::map<int, int> ignored_;
   std::vector<Frame> frames_;
@@ -246,6 +270,7 @@ class Hub {
   std::mt19937 random_;
   double link_debt_ms_ = 0;
   std::uint64_t exchanges_ = 0;
+  bool left_for_good_ = false;
 };
 
 // The one hub of the simulated world, behind the sim devices backend.

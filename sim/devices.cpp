@@ -86,7 +86,6 @@ HMODULE LoadLibraryExW(const WCHAR* name, HANDLE /*file*/, DWORD flags) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  ++counters.library_loads;
   return &hid_module;
 }
 
@@ -164,7 +163,6 @@ BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* in
     SetLastError(detail_size == 0 ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
     return 0;
   }
-  ++hub.counters().detail_reads;
   if (detail_size != needed) ++hub.counters().detail_size_mismatches;
   if (static_cast<int>(member) == hub.options().fail_detail_member) {
     SetLastError(ERROR_GEN_FAILURE);

@@ -162,11 +162,6 @@ bool Hub::DestroySet(os::HDEVINFO set) {
   return false;
 }
 
-int Hub::LiveSets() const {
-  return static_cast<int>(
-      std::count_if(sets_.begin(), sets_.end(), [](const auto& s) { return !s->destroyed; }));
-}
-
 os::HANDLE Hub::Open(const char16_t* path) {
   CatchUp();
   std::u16string wanted(path);
@@ -178,7 +173,6 @@ os::HANDLE Hub::Open(const char16_t* path) {
       return os::INVALID_HANDLE_VALUE;
     }
     files_.push_back(std::make_unique<OpenFile>(OpenFile{device.role, wanted, epoch_}));
-    ++counters_.opens;
     counters_.opened_paths.push_back(wanted);
     return files_.back().get();
   }
@@ -213,7 +207,6 @@ bool Hub::Close(os::HANDLE handle) {
     return false;
   }
   file->closed = true;
-  ++counters_.closes;
   return true;
 }
 

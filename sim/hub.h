@@ -140,14 +140,10 @@ struct Frame {
 };
 
 struct Counters {
-  int library_loads = 0;
   int library_frees = 0;
   std::vector<std::string> lookups;  // entry-point names, in order
   int sets_built = 0;
   int sets_destroyed = 0;
-  int detail_reads = 0;
-  int opens = 0;   // handles handed out
-  int closes = 0;  // handles closed
   std::vector<std::u16string> opened_paths;
   int output_reports = 0;
   int input_reports = 0;
@@ -196,14 +192,10 @@ class Hub {
   bool HandleIsOpen(os::HANDLE handle) const;
   int OpenHandles() const;
 
-  // A reading record as a QRY_SENSOR_DATA reply carries it.
-  std::array<std::uint8_t, 60> SensorRecord();
-
   // Device information sets: a snapshot of the bus that lives until destroyed.
   os::HDEVINFO BuildSet();
   const std::vector<std::u16string>* FindSet(os::HDEVINFO set) const;
   bool DestroySet(os::HDEVINFO set);
-  int LiveSets() const;
 
  private:
   enum class Role { Unrelated, HubKeyboard, HubCol01, HubCol02, Loader };
@@ -239,6 +231,8 @@ class Hub {
   void WriteCalibration();
   void Busy(bool stall);
   Reading NextReading();
+  // A reading record as a QRY_SENSOR_DATA reply carries it.
+  std::array<std::uint8_t, 60> SensorRecord();
 
   Options options_;
   Memory memory_{};

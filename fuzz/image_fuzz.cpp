@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "fuzz/check.h"
+#include "fuzz/temp_folder.h"
 #include "image/image_file.h"
 #include "tests/screen.h"
 
@@ -107,11 +108,6 @@ bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   return ok && std::filesystem::is_regular_file(path, error);
 }
 
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
-}
-
 void CheckCrcContinues(const std::vector<std::uint8_t>& bytes) {
   auto n = static_cast<std::uint32_t>(bytes.size());
   std::uint32_t whole = image::Crc32Update(bytes.data(), n, image::CRC32_START);
@@ -125,15 +121,7 @@ void CheckCrcContinues(const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "sensorhub-fuzz-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) == nullptr) {
-    std::perror("mkdtemp");
-    std::abort();
-  }
-  folder = buffer.data();
-  std::atexit(RemoveFolder);
+  folder = fuzzcheck::TempFolder();
   return 0;
 }
 

@@ -29,6 +29,7 @@
 #include "driver/entry.h"
 #include "fuzz/check.h"
 #include "fuzz/hub.h"
+#include "fuzz/temp_folder.h"
 #include "image/image_file.h"
 #include "protocol/device_image.h"
 #include "protocol/frames.h"
@@ -52,11 +53,6 @@ std::vector<std::uint8_t> image_bytes;
 
 std::uint32_t Delay(std::uint8_t b) {
   return b == 0xFF ? fuzzhub::kNever : b * 20u;
-}
-
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
 }
 
 // SENSORHUB_FUZZ_SHOW=1 tells how each run went: for reading a crash input.
@@ -87,15 +83,7 @@ bool Calibrated(std::uint8_t mark) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "sensorhub-fuzz-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) == nullptr) {
-    std::perror("mkdtemp");
-    std::abort();
-  }
-  folder = buffer.data();
-  std::atexit(RemoveFolder);
+  folder = fuzzcheck::TempFolder();
 
   // One good image for every run: a pattern unlike the hub's own memory.
   image_bytes.resize(DOWNLOAD_REGION_SIZE);
